@@ -178,7 +178,7 @@ HWND CDialogImplBase::CreateFromTemplate(WORD templateId, HWND owner, LPARAM ini
     return hWnd;
 }
 
-INT_PTR CDialogImplBase::StartDialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK CDialogImplBase::StartDialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     CDialogImplBase* self = Pending().Take(GetCurrentThreadId());
     if (self == nullptr) return FALSE;
     self->m_hWnd = hWnd;
@@ -189,7 +189,7 @@ INT_PTR CDialogImplBase::StartDialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LP
     return DialogProc(hWnd, uMsg, wParam, lParam);
 }
 
-INT_PTR CDialogImplBase::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK CDialogImplBase::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<CDialogImplBase*>(GetWindowLongPtrA(hWnd, DWLP_USER));
     if (self == nullptr) return FALSE;
 

@@ -136,8 +136,8 @@ private:
         CurrentMessage* previous = nullptr;
     };
 
-    static INT_PTR StartDialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
-    static INT_PTR DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK StartDialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
     CurrentMessage* m_currentMsg = nullptr;
     bool m_destroyed = false;  // the window has received WM_NCDESTROY

@@ -55,6 +55,9 @@ struct MSG {
 using LPMSG = MSG*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+// The calling convention of window-system callbacks (stdcall on 32-bit
+// Windows); the one convention there is on Linux.
+#define CALLBACK
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 

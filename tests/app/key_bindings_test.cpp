@@ -72,7 +72,8 @@ TEST_F(Bindings, StoredValuesLoadByTheConversionRulesAndSaveBackInDecimal) {
          "[KeyConfig]\r\nKey1=0\r\nKey2=0\r\nKey3=0\r\nKey4=0\r\n"},
         {"odd texts",
          "[KeyConfig]\r\nKey1= 7\r\nKey2=3x\r\nKey3=abc\r\nKey4=99999999999999999999\r\n", {7, 3, 0, 2147483647},
-         "[KeyConfig]\r\nKey1=7\r\nKey2=3\r\nKey3=0\r\nKey4=2147483647\r\n"},
+         // The line keeps its layout around '=': only the value text changes.
+         "[KeyConfig]\r\nKey1= 7\r\nKey2=3\r\nKey3=0\r\nKey4=2147483647\r\n"},
         {"only 31 characters are read",
          "[KeyConfig]\r\nKey1=00000000000000000000000000000007\r\nKey2=100\r\nKey3=-1\r\nKey4=-2147483648\r\n",
          {0, 100, -1, INT32_MIN},
