@@ -1,18 +1,10 @@
 #include "keyconfig/main_form.h"
 
-#include <cwchar>
+#include "shell/error_text.h"
 
 namespace {
 
 constexpr const WCHAR* kCaption = L"キーコンフィグ";
-
-// Appends `text` to the NUL-terminated `out`, cutting it where `out` is full.
-template <std::size_t N>
-void Append(WCHAR (&out)[N], const WCHAR* text) {
-    std::size_t n = std::wcslen(out);
-    while (*text != L'\0' && n + 1 < N) out[n++] = *text++;
-    out[n] = L'\0';
-}
 
 }  // namespace
 
@@ -50,13 +42,8 @@ void CMainForm::ReportSaveFailure(DWORD error) {
     WCHAR text[1024] = L"keyconfig.ini を保存できませんでした。\n\n";
     WCHAR path[MAX_PATH] = {};
     MultiByteToWideChar(CP_ACP, 0, GetIniPath(), -1, path, static_cast<int>(MAX_PATH));
-    Append(text, path);
-    WCHAR reason[512] = {};
-    if (FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
-                       static_cast<DWORD>(sizeof reason / sizeof reason[0]), nullptr) != 0) {
-        Append(text, L"\n");
-        Append(text, reason);
-    }
+    shell::AppendText(text, path);
+    shell::AppendSystemErrorText(text, L"\n", error);
     MessageBoxW(m_hWnd, text, kCaption, MB_OK | MB_ICONERROR);
 }
 

@@ -1,20 +1,19 @@
+// Why keyconfig cannot start, told on stderr: without a display there is no
+// window to show it in.
 #include "shell/fatal_error.h"
 
 #include "layer_internal.h"
-
-#include <string>
+#include "shell/error_text.h"
 
 namespace shell {
 
 void ReportFatalError(LPCWSTR what, DWORD errorCode) {
-    WCHAR reason[512] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, errorCode, 0, reason,
-                   static_cast<DWORD>(sizeof reason / sizeof reason[0]), nullptr);
+    WCHAR text[1024] = {};
+    AppendText(text, what != nullptr ? what : L"keyconfig");
+    AppendSystemErrorText(text, L": ", errorCode);
+    AppendText(text, L".");
     try {
-        std::string line = WideToUtf8(what);
-        if (reason[0] != L'\0') line += ": " + WideToUtf8(reason);
-        line += '.';
-        ReportToStderr(line);
+        ReportToStderr(WideToUtf8(text));
     } catch (...) {
         ReportToStderr("keyconfig: cannot start.");
     }
