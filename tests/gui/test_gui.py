@@ -1,0 +1,203 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the real keyconfig binary in a real GTK window.
+
+Each test starts build/keyconfig in a temp directory with a prepared
+keyconfig.ini, finds its window on the X display (Xvfb in tests), and uses
+it as a player would: mouse clicks with xdotool, keys, the close request a
+window manager sends. Control positions come from the dialog's layout in
+dialog units, scaled to the window's size.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+ARGS = None
+CAPTION = "キーコンフィグ"
+DIALOG_UNITS = (120, 108)
+# Template rectangles (x, y, cx, cy) of the controls the tests use.
+CONTROLS = {
+    "save": (7, 87, 45, 14),
+    "cancel": (67, 87, 46, 14),
+    "slot1": (77, 7, 35, 12),
+    "slot2": (77, 27, 35, 12),
+    "slot3": (77, 47, 35, 12),
+    "slot4": (77, 67, 35, 12),
+}
+STORED = (b"; the game's own settings\r\n[Video]\r\nWidth=640\r\n"
+          b"[KeyConfig]\r\nKey1=5\r\nKey2=9\r\nKey3=2\r\nKey4=11\r\n")
+
+
+def xdotool(*args, check=True):
+    return subprocess.run(["xdotool", *args], check=check, capture_output=True, text=True, timeout=20).stdout
+
+
+class Program:
+    """One run of keyconfig in its own directory."""
+
+    def __init__(self, ini=STORED, env=None):
+        self.dir = tempfile.mkdtemp(prefix="keyconfig-gui-")
+        self.ini = os.path.join(self.dir, "keyconfig.ini")
+        if ini is not None:
+            with open(self.ini, "wb") as f:
+                f.write(ini)
+        full_env = dict(os.environ)
+        full_env.update(env or {})
+        self.proc = subprocess.Popen([ARGS.binary], cwd=self.dir, env=full_env,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.window = None
+
+    def wait_for_window(self, timeout=20):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.proc.poll() is not None:
+                raise AssertionError("keyconfig ended before its window appeared: %r"
+                                     % self.proc.stderr.read().decode())
+            out = xdotool("search", "--onlyvisible", "--pid", str(self.proc.pid), "--name", CAPTION, check=False)
+            ids = out.split()
+            if ids:
+                self.window = ids[0]
+                time.sleep(0.3)  # let the first frame be drawn
+                return self.window
+            time.sleep(0.1)
+        raise AssertionError("no window captioned %s appeared" % CAPTION)
+
+    def geometry(self):
+        out = xdotool("getwindowgeometry", "--shell", self.window)
+        values = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def point(self, control):
+        x, y, cx, cy = CONTROLS[control]
+        width, height = self.geometry()
+        return (int((x + cx / 2) * width / DIALOG_UNITS[0]), int((y + cy / 2) * height / DIALOG_UNITS[1]))
+
+    def click(self, control):
+        px, py = self.point(control)
+        xdotool("mousemove", "--window", self.window, str(px), str(py))
+        xdotool("click", "1")
+        time.sleep(0.2)
+
+    def keys(self, *names):
+        # Real key events (XTEST): with no window manager the keyboard focus
+        # follows the pointer, so the pointer goes over the window first.
+        width, height = self.geometry()
+        xdotool("mousemove", "--window", self.window, str(width // 2), str(height // 2))
+        for name in names:
+            xdotool("key", name)
+            time.sleep(0.1)
+
+    def screenshot(self, path):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        subprocess.run(["import", "-window", self.window, path], check=True, timeout=20)
+
+    def wait_exit(self, timeout=10):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def read_ini(self):
+        with open(self.ini, "rb") as f:
+            return f.read()
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+            # Give the X server a moment to drop the killed client's resources.
+            time.sleep(0.3)
+        self.proc.stdout.close()
+        self.proc.stderr.close()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class KeyconfigWindow(unittest.TestCase):
+    def start(self, **kw):
+        program = Program(**kw)
+        self.addCleanup(program.close)
+        program.wait_for_window()
+        return program
+
+    def test_window_shows_and_save_writes_the_file(self):
+        p = self.start()
+        p.screenshot(os.path.join(ARGS.artifacts, "keyconfig.png"))
+        width, height = p.geometry()
+        self.assertGreater(width, 0)
+        p.click("save")
+        self.assertEqual(p.wait_exit(), 0)
+        self.assertEqual(p.read_ini(), STORED, "same bindings saved in place, everything else kept")
+
+    def test_without_a_file_save_creates_it(self):
+        p = self.start(ini=None)
+        p.click("save")
+        self.assertEqual(p.wait_exit(), 0)
+        self.assertEqual(p.read_ini(), b"[KeyConfig]\r\nKey1=0\r\nKey2=1\r\nKey3=3\r\nKey4=4\r\n")
+
+    def test_ways_out_without_saving_leave_the_file_alone(self):
+        ways = {
+            "cancel button": lambda p: p.click("cancel"),
+            "close request": lambda p: subprocess.run([ARGS.send_close, p.window], check=True, timeout=10),
+            "Alt+F4": lambda p: p.keys("alt+F4"),
+        }
+        for name, close in ways.items():
+            with self.subTest(way=name):
+                p = self.start()
+                close(p)
+                self.assertEqual(p.wait_exit(), 0)
+                self.assertEqual(p.read_ini(), STORED)
+                p.close()
+
+    def test_keys_neither_move_the_focus_nor_press_a_button(self):
+        p = self.start()
+        p.keys("Tab", "shift+Tab", "Return", "Escape", "Down", "Right", "a", "7")
+        time.sleep(0.3)
+        self.assertTrue(p.running(), "a key closed the window")
+        self.assertEqual(p.read_ini(), STORED)
+        p.click("cancel")
+        self.assertEqual(p.wait_exit(), 0)
+
+    def test_read_only_file_is_reported_and_the_window_stays(self):
+        p = self.start()
+        os.chmod(p.ini, 0o444)
+        p.click("save")
+        time.sleep(0.5)
+        self.assertTrue(p.running(), "the window closed although nothing was saved")
+        boxes = xdotool("search", "--onlyvisible", "--pid", str(p.proc.pid), "--name", CAPTION, check=False).split()
+        self.assertGreaterEqual(len(boxes), 2, "no message box beside the window")
+        p.screenshot(os.path.join(ARGS.artifacts, "save-failed.png"))
+        self.assertEqual(p.read_ini(), STORED)
+
+    def test_without_a_display_it_says_why_and_exits_1(self):
+        env = dict(os.environ)
+        env["DISPLAY"] = ":9999"
+        proc = subprocess.run([ARGS.binary], cwd=tempfile.gettempdir(), env=env, capture_output=True, timeout=20)
+        self.assertEqual(proc.returncode, 1)
+        self.assertIn(b"keyconfig: cannot open the window: cannot open display :9999", proc.stderr)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--binary", required=True)
+    parser.add_argument("--send-close", required=True)
+    parser.add_argument("--artifacts", required=True)
+    ARGS, rest = parser.parse_known_args()
+    if not os.environ.get("DISPLAY"):
+        print("keyconfig GUI tests need a display (scripts/test starts Xvfb)", file=sys.stderr)
+        return 1
+    result = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False).result
+    failed = len(result.failures) + len(result.errors)
+    print("%d passed, %d failed" % (result.testsRun - failed, failed))
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
