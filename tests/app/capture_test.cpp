@@ -7,6 +7,7 @@
 #include "window_system.h"
 
 #include <array>
+#include <ostream>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -37,6 +38,8 @@ struct Scenario {
     std::array<const char*, 4> labels;
     int focus;  // the slot whose box has the focus at the end, or kFocusNone / kFocusOther
 };
+
+void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
 
 class Capture : public testutil::AppTest, public ::testing::WithParamInterface<Scenario> {};
 

@@ -36,6 +36,20 @@ def xdotool(*args, check=True):
     return subprocess.run(["xdotool", *args], check=check, capture_output=True, text=True, timeout=20).stdout
 
 
+def wait_for_line(path, text, timeout=10):
+    """Waits until a log file written by the test pad has a line ending in `text`."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        try:
+            with open(path) as f:
+                if any(line.rstrip("\n").endswith(" " + text) for line in f):
+                    return
+        except FileNotFoundError:
+            pass
+        time.sleep(0.05)
+    raise AssertionError("%s never logged %r" % (os.path.basename(path), text))
+
+
 class Program:
     """One run of keyconfig in its own directory."""
 
@@ -175,6 +189,31 @@ class KeyconfigWindow(unittest.TestCase):
         p.screenshot(os.path.join(ARGS.artifacts, "save-failed.png"))
         self.assertEqual(p.read_ini(), STORED)
 
+    def test_a_pad_press_binds_the_clicked_slot_and_the_focus_moves_on(self):
+        work = tempfile.mkdtemp(prefix="keyconfig-pad-")
+        self.addCleanup(shutil.rmtree, work, True)
+        fifo, log, labels = (os.path.join(work, n) for n in ("pad", "pad.log", "labels.log"))
+        os.mkfifo(fifo)
+        p = self.start(env={"LD_PRELOAD": ARGS.preload, "KC_TEST_PAD_FIFO": fifo,
+                            "KC_TEST_PAD_LOG": log, "KC_TEST_LABEL_LOG": labels})
+        wait_for_line(log, "ready")
+        with open(fifo, "w", buffering=1) as pad:
+            p.click("slot3")                      # the player picks マップ、その他
+            for button in (5, 6):                 # Pad6, then Pad7
+                pad.write("press %d\n" % button)
+                wait_for_line(log, "press %d" % button)
+                time.sleep(0.2)                   # a dozen timer ticks
+                pad.write("release %d\n" % button)
+                wait_for_line(log, "release %d" % button)
+                time.sleep(0.1)
+        wait_for_line(labels, "Pad6")
+        wait_for_line(labels, "Pad7")
+        p.screenshot(os.path.join(ARGS.artifacts, "keyconfig-bound.png"))
+        p.click("save")
+        self.assertEqual(p.wait_exit(), 0)
+        # Slot 3 took button index 5; the focus had moved to slot 4, which took 6.
+        self.assertEqual(p.read_ini(), STORED.replace(b"Key3=2", b"Key3=5").replace(b"Key4=11", b"Key4=6"))
+
     def test_without_a_display_it_says_why_and_exits_1(self):
         env = dict(os.environ)
         env["DISPLAY"] = ":9999"
@@ -189,6 +228,7 @@ def main():
     parser.add_argument("--binary", required=True)
     parser.add_argument("--send-close", required=True)
     parser.add_argument("--artifacts", required=True)
+    parser.add_argument("--preload", required=True, help="the test-only virtual joypad library")
     ARGS, rest = parser.parse_known_args()
     if not os.environ.get("DISPLAY"):
         print("keyconfig GUI tests need a display (scripts/test starts Xvfb)", file=sys.stderr)
