@@ -4,22 +4,8 @@
 #include "joystick/scripted_joystick.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace testutil {
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 void AppTest::SetUp() {
     std::string pattern = (std::filesystem::temp_directory_path() / "keyconfig-test-XXXXXX").string();

@@ -1,9 +1,10 @@
 // Shared set-up of the application tests: a fresh temp directory as the
 // current directory, a fresh process state (settings path, last joystick
-// state, window system, scripted joystick) and file helpers.
+// state, window system, scripted joystick).
 #pragma once
 
 #include "keyconfig/main_form.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,8 @@
 
 namespace testutil {
 
-std::string ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 class AppTest : public ::testing::Test {
 protected:

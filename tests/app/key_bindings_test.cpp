@@ -11,8 +11,8 @@
 
 namespace {
 
-using testutil::ReadFile;
-using testutil::WriteFile;
+using testutil::ReadBytes;
+using testutil::WriteBytes;
 
 TEST(ParseButtonIndex, ValueTexts) {
     const struct {
@@ -86,20 +86,20 @@ TEST_F(Bindings, StoredValuesLoadByTheConversionRulesAndSaveBackInDecimal) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteFile(IniFile(), c.file);
+        WriteBytes(IniFile(), c.file);
         g_iniPath[0] = '\0';
         SlotButtons b = LoadBindings();
         for (int slot = 0; slot < kSlotCount; ++slot) EXPECT_EQ(b.buttons[slot], c.loaded[slot]) << slot;
-        EXPECT_EQ(ReadFile(IniFile()), c.file);  // loading writes nothing
+        EXPECT_EQ(ReadBytes(IniFile()), c.file);  // loading writes nothing
         EXPECT_TRUE(SaveBindings(b.buttons));
-        EXPECT_EQ(ReadFile(IniFile()), c.saved);
+        EXPECT_EQ(ReadBytes(IniFile()), c.saved);
     }
 }
 
 TEST_F(Bindings, SavingTheDefaultsMakesTheUsualNewFile) {
     const std::int32_t buttons[kSlotCount] = {0, 1, 3, 4};
     EXPECT_TRUE(SaveBindings(buttons));
-    EXPECT_EQ(ReadFile(IniFile()), "[KeyConfig]\r\nKey1=0\r\nKey2=1\r\nKey3=3\r\nKey4=4\r\n");
+    EXPECT_EQ(ReadBytes(IniFile()), "[KeyConfig]\r\nKey1=0\r\nKey2=1\r\nKey3=3\r\nKey4=4\r\n");
 }
 
 TEST_F(Bindings, ThePathIsFixedByTheDirectoryOfTheFirstUse) {
@@ -143,13 +143,13 @@ TEST_F(Bindings, ANameTooLongForThePathGivesTheRelativeName) {
 }
 
 TEST_F(Bindings, AFailedWriteIsReportedAndTheOthersAreStillTried) {
-    WriteFile(IniFile(), "[KeyConfig]\r\nKey1=9\r\n");
+    WriteBytes(IniFile(), "[KeyConfig]\r\nKey1=9\r\n");
     std::filesystem::permissions(IniFile(), std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     const std::int32_t buttons[kSlotCount] = {1, 2, 3, 4};
     SetLastError(ERROR_SUCCESS);
     EXPECT_FALSE(SaveBindings(buttons));
     EXPECT_NE(GetLastError(), ERROR_SUCCESS);
-    EXPECT_EQ(ReadFile(IniFile()), "[KeyConfig]\r\nKey1=9\r\n");
+    EXPECT_EQ(ReadBytes(IniFile()), "[KeyConfig]\r\nKey1=9\r\n");
 }
 
 }  // namespace

@@ -13,8 +13,8 @@
 namespace {
 
 using shell::headless::Pump;
-using testutil::ReadFile;
-using testutil::WriteFile;
+using testutil::ReadBytes;
+using testutil::WriteBytes;
 
 constexpr const char* kStored = "; written by the game\r\n[KeyConfig]\r\nKey1=5\r\nKey2=9\r\nKey3=2\r\nKey4=11\r\n[Other]\r\nA=1\r\n";
 
@@ -39,7 +39,7 @@ protected:
 };
 
 TEST_F(MainForm, OpensWithTheStoredBindingsAndTheFocusOnTheFirstBox) {
-    WriteFile(IniFile(), kStored);
+    WriteBytes(IniFile(), kStored);
     HWND h = Open();
     EXPECT_EQ(GetFocus(), Control(IDC_SLOT1));
     EXPECT_EQ(form.m_slotEdits[0], Control(IDC_SLOT1));
@@ -61,7 +61,7 @@ TEST_F(MainForm, WithoutAFileShowsTheDefaultsAndCreatesNothingUntilSaved) {
     EXPECT_FALSE(std::filesystem::exists(IniFile()));
     shell::headless::Click(Control(IDOK));
     Pump();
-    EXPECT_EQ(ReadFile(IniFile()), "[KeyConfig]\r\nKey1=0\r\nKey2=1\r\nKey3=3\r\nKey4=4\r\n");
+    EXPECT_EQ(ReadBytes(IniFile()), "[KeyConfig]\r\nKey1=0\r\nKey2=1\r\nKey3=3\r\nKey4=4\r\n");
 }
 
 TEST_F(MainForm, EachWayOutClosesWithCodeZeroAndOnlySaveWrites) {
@@ -84,7 +84,7 @@ TEST_F(MainForm, EachWayOutClosesWithCodeZeroAndOnlySaveWrites) {
         SCOPED_TRACE(way.name);
         shell::headless::Reset();
         g_iniPath[0] = '\0';
-        WriteFile(IniFile(), kStored);
+        WriteBytes(IniFile(), kStored);
         CMainForm f;
         HWND h = f.Create(nullptr);
         ASSERT_NE(h, nullptr);
@@ -97,7 +97,7 @@ TEST_F(MainForm, EachWayOutClosesWithCodeZeroAndOnlySaveWrites) {
         ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
         EXPECT_EQ(m.message, WM_QUIT);
         EXPECT_EQ(m.wParam, 0u);
-        std::string after = ReadFile(IniFile());
+        std::string after = ReadBytes(IniFile());
         if (way.writes)
             EXPECT_EQ(after, "; written by the game\r\n[KeyConfig]\r\nKey1=5\r\nKey2=20\r\nKey3=2\r\nKey4=11\r\n[Other]\r\nA=1\r\n");
         else
@@ -106,7 +106,7 @@ TEST_F(MainForm, EachWayOutClosesWithCodeZeroAndOnlySaveWrites) {
 }
 
 TEST_F(MainForm, KeysAndCommandsOfTheBoxesChangeNothing) {
-    WriteFile(IniFile(), kStored);
+    WriteBytes(IniFile(), kStored);
     HWND h = Open();
     shell::headless::Click(Control(IDC_SLOT3));
     Pump();
@@ -121,11 +121,11 @@ TEST_F(MainForm, KeysAndCommandsOfTheBoxesChangeNothing) {
     EXPECT_EQ(Label(2), "Pad3");
     int code = 0;
     EXPECT_FALSE(QuitPosted(code));
-    EXPECT_EQ(ReadFile(IniFile()), kStored);
+    EXPECT_EQ(ReadBytes(IniFile()), kStored);
 }
 
 TEST_F(MainForm, AFailedSaveSaysSoAndKeepsTheWindowAndTheBindings) {
-    WriteFile(IniFile(), kStored);
+    WriteBytes(IniFile(), kStored);
     HWND h = Open();
     form.m_slotButtons[0] = 7;
     std::filesystem::permissions(IniFile(), std::filesystem::perms::owner_read);
@@ -141,7 +141,7 @@ TEST_F(MainForm, AFailedSaveSaysSoAndKeepsTheWindowAndTheBindings) {
     EXPECT_EQ(form.m_slotButtons[0], 7);
     int code = 0;
     EXPECT_FALSE(QuitPosted(code));
-    EXPECT_EQ(ReadFile(IniFile()), kStored);
+    EXPECT_EQ(ReadBytes(IniFile()), kStored);
 
     // Once the file can be written again, the same click saves and closes.
     std::filesystem::permissions(IniFile(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
@@ -150,7 +150,7 @@ TEST_F(MainForm, AFailedSaveSaysSoAndKeepsTheWindowAndTheBindings) {
     EXPECT_FALSE(IsWindow(h));
     EXPECT_TRUE(QuitPosted(code));
     EXPECT_EQ(code, 0);
-    EXPECT_NE(ReadFile(IniFile()).find("Key1=7\r\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(IniFile()).find("Key1=7\r\n"), std::string::npos);
 }
 
 TEST_F(MainForm, AnyTimerMessageRunsOneCaptureStepAndNoneAfterTheWindowIsGone) {
@@ -171,7 +171,7 @@ TEST_F(MainForm, AnyTimerMessageRunsOneCaptureStepAndNoneAfterTheWindowIsGone) {
 }
 
 TEST_F(MainForm, TheEntryRunsTheLoopUntilTheWindowCloses) {
-    WriteFile(IniFile(), kStored);
+    WriteBytes(IniFile(), kStored);
     // What the player does, at virtual times, while the program's own loop runs.
     shell::headless::At(500, [] {
         HWND dialog = GetParent(GetFocus());
@@ -179,7 +179,7 @@ TEST_F(MainForm, TheEntryRunsTheLoopUntilTheWindowCloses) {
     });
     EXPECT_EQ(AppEntry(GetModuleHandleA(nullptr), nullptr, const_cast<char*>("--ignored"), 5), 0);
     EXPECT_EQ(shell::headless::Now(), 500u);
-    EXPECT_EQ(ReadFile(IniFile()), kStored);  // saved unchanged: same values in place
+    EXPECT_EQ(ReadBytes(IniFile()), kStored);  // saved unchanged: same values in place
     EXPECT_GE(shell::scripted_joystick::ReadCount(), 500u / 16 - 1);
 }
 

@@ -12,18 +12,6 @@
 
 namespace profile_test {
 
-std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
 CallResult CallWithLimits(const ChildLimits& limits, const std::function<BOOL()>& call) {
     bool dropRoot = limits.unprivileged && ::geteuid() == 0;
     if (!dropRoot && !limits.maxFileBytes) {

@@ -3,6 +3,7 @@
 // given up root or has a file-size limit.
 #pragma once
 
+#include "test_files.h"
 #include "win32_api.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +16,8 @@
 
 namespace profile_test {
 
-std::string ReadBytes(const std::filesystem::path& path);
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 // The uid and gid of "nobody", which a root test takes to meet permissions.
 constexpr unsigned kNobody = 65534;
