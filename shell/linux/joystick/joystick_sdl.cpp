@@ -23,11 +23,9 @@ public:
     MMRESULT Read(UINT joystickId, JOYINFOEX& info) {
         if (joystickId != JOYSTICKID1) return JOYERR_UNPLUGGED;
         if (!EnsureInitialised()) return JOYERR_UNPLUGGED;
-        // Hot-plug and state changes arrive through SDL's event pump; this
-        // program has no SDL event loop, so each read pumps.
+        // This program has no SDL event loop: each read updates the devices
+        // itself, which also finds pads plugged in or out since the last one.
         SDL_JoystickUpdate();
-        SDL_PumpEvents();
-        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         if (!EnsureOpen()) return JOYERR_UNPLUGGED;
 
         const int buttons = std::min(SDL_JoystickNumButtons(m_joystick), 32);
@@ -63,7 +61,9 @@ private:
         m_lastTry = now;
         SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        m_initialised = SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_EVENTS) == 0;
+        m_initialised = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+        // Nobody reads SDL's event queue, so joystick events must not pile up in it.
+        if (m_initialised) SDL_JoystickEventState(SDL_IGNORE);
         return m_initialised;
     }
 
