@@ -26,8 +26,8 @@ public:
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
         MESSAGE_HANDLER_VOID(WM_DESTROY, OnDestroy)
         COMMAND_ID_HANDLER_VOID(IDOK, OnOK)
-        MESSAGE_HANDLER(WM_USER, OnUser)
-        MESSAGE_HANDLER(WM_USER + 1, OnDeclined)
+        MESSAGE_HANDLER(WM_APP, OnUser)
+        MESSAGE_HANDLER(WM_APP + 1, OnDeclined)
     END_MSG_MAP()
 
     LRESULT OnInitDialog() { return initResult; }
@@ -93,10 +93,10 @@ TEST_F(Framework, InitDialogResultDecidesWhoPlacesTheFocus) {
 TEST_F(Framework, HandledResultsAndDefaultProcessing) {
     ProbeDialog dlg;
     HWND h = dlg.Create(nullptr);
-    EXPECT_EQ(SendMessageA(h, WM_USER, 0, 0), 42);
+    EXPECT_EQ(SendMessageA(h, WM_APP, 0, 0), 42);
     EXPECT_EQ(GetWindowLongPtrA(h, DWLP_MSGRESULT), 42);
     // A handler that clears the mark leaves the message to default processing.
-    EXPECT_EQ(SendMessageA(h, WM_USER + 1, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(h, WM_APP + 1, 0, 0), 0);
     // A command without an entry changes nothing.
     SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDC_SLOT1, EN_SETFOCUS), 0);
     EXPECT_TRUE(IsWindow(h));
@@ -126,7 +126,7 @@ TEST_F(Framework, DestroyedInsideAHandlerTheObjectOutlivesItsWindow) {
         dlg.record = false;
     }
     // Messages for the gone window reach nobody.
-    EXPECT_EQ(SendMessageA(h, WM_USER, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(h, WM_APP, 0, 0), 0);
 }
 
 TEST_F(Framework, TheLoopRunsUntilTheQuitMessageAndReturnsItsCode) {

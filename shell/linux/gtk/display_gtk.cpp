@@ -227,10 +227,18 @@ private:
 
     bool EnsureGtk(std::string& error) {
         if (m_up) return true;
-        if (!gtk_init_check(nullptr, nullptr)) {
-            const char* display = g_getenv("DISPLAY");
-            error = display == nullptr || *display == '\0' ? "cannot open the display (DISPLAY is not set)"
-                                                            : std::string("cannot open display ") + display;
+        const char* display = g_getenv("DISPLAY");
+        bool named = display != nullptr && *display != '\0';
+        for (int attempt = 0;; ++attempt) {
+            if (gtk_init_check(nullptr, nullptr)) break;
+            // A busy X server whose queue of new connections is full refuses
+            // one for a moment (the connect fails with EAGAIN; GTK does not
+            // say why it failed), so a named display gets a second of retries.
+            if (named && attempt < 20) {
+                g_usleep(50 * 1000);
+                continue;
+            }
+            error = named ? std::string("cannot open display ") + display : "cannot open the display (DISPLAY is not set)";
             return false;
         }
         m_up = true;
