@@ -6,7 +6,7 @@ KC_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Packages the tool needs to build and run on Linux.
 KC_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtk-3-dev libsdl2-dev libgtest-dev fonts-noto-cjk)
 # And what its tests need besides.
-KC_TEST_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick python3 libx11-dev clang)
+KC_TEST_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick python3 libx11-dev)
 
 kc_missing_packages() {
     local p missing=()
