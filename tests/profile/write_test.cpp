@@ -46,6 +46,9 @@ const WriteCase kWriteCases[] = {
     {"AddKeyToSectionWithoutEntries", "[KeyConfig]\r\n\r\n[Other]\r\n", {{"KeyConfig", "Key1", "0"}},
      "[KeyConfig]\r\nKey1=0\r\n\r\n[Other]\r\n"},
     {"AddKeyAfterUnterminatedHeader", "[KeyConfig]", {{"KeyConfig", "Key1", "0"}}, "[KeyConfig]\r\nKey1=0\r\n"},
+    // Found by fuzzing: the CR must not make this header another section's.
+    {"AddKeyAfterUnterminatedHeaderEndingInCR", "[KeyConfig\r", {{"KeyConfig", "Key1", "7"}},
+     "[KeyConfig\r\r\nKey1=7\r\n"},
     {"AddKeyAfterUnterminatedLastEntry", "[KeyConfig]\r\nKey1=0", {{"KeyConfig", "Key2", "1"}},
      "[KeyConfig]\r\nKey1=0\r\nKey2=1\r\n"},
     {"AddKeyAfterLineWithoutEquals", "[KeyConfig]\r\nKey1\r\n; c\r\n", {{"KeyConfig", "Key1", "7"}},

@@ -166,7 +166,15 @@ Location Locate(std::string_view bytes, std::string_view section, std::string_vi
         if (bytes[p] == '[') {
             if (inBlock) break;
             std::string_view rest = bytes.substr(p + 1, line.end - p - 1);
-            std::string_view name = TrimBlanks(rest.substr(0, rest.find(']')));
+            std::size_t close = rest.find(']');
+            std::string_view name = rest.substr(0, close);
+            // Without ']' the name runs to the end of the line, and stray CRs
+            // there (a bare CR ending the file, or CR CR LF) belong to the line
+            // break, not to the name. Taken into it, a save would add a second
+            // block, and this first one, still without the key, would win.
+            if (close == std::string_view::npos)
+                while (!name.empty() && (name.back() == '\r' || IsBlank(name.back()))) name.remove_suffix(1);
+            name = TrimBlanks(name);
             if (EqualsIgnoreCase(name, section)) {
                 inBlock = true;
                 where.sectionFound = true;
@@ -628,9 +636,10 @@ BOOL PathAppendA(LPSTR path, LPCSTR more) {
     }
     // Built aside first: `more` may point into `path`.
     char joined[MAX_PATH];
-    std::memcpy(joined, head.data(), head.size());
-    std::memcpy(joined + head.size(), separator.data(), separator.size());
-    std::memcpy(joined + head.size() + separator.size(), tail.data(), tail.size());
+    // An empty part may have no storage at all; memcpy must not see its null pointer.
+    if (!head.empty()) std::memcpy(joined, head.data(), head.size());
+    if (!separator.empty()) std::memcpy(joined + head.size(), separator.data(), separator.size());
+    if (!tail.empty()) std::memcpy(joined + head.size() + separator.size(), tail.data(), tail.size());
     joined[total] = '\0';
     std::memcpy(path, joined, total + 1);
     return TRUE;
