@@ -43,7 +43,7 @@ std::wstring Utf8ToWide(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-        if (extra < 0 || i + extra >= text.size() + (extra == 0 ? 1 : 0)) {
+        if (extra < 0 || i + extra >= text.size()) {  // a bad lead byte, or a sequence cut off by the end
             out.push_back(static_cast<WCHAR>(0xFFFD));
             ++i;
             continue;

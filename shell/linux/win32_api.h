@@ -211,16 +211,13 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
 HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC dialogProc,
                         LPARAM initParam);
 HWND GetDlgItem(HWND dialog, int controlId);
-int GetDlgCtrlID(HWND window);
 HWND GetParent(HWND window);
 BOOL IsWindow(HWND window);
-BOOL IsWindowVisible(HWND window);
 BOOL SetWindowTextA(HWND window, LPCSTR text);
 int GetWindowTextA(HWND window, LPSTR buffer, int size);
 HWND GetFocus();
 HWND SetFocus(HWND window);
 UINT_PTR SetTimer(HWND window, UINT_PTR timerId, UINT elapseMs, TIMERPROC timerProc);
-BOOL KillTimer(HWND window, UINT_PTR timerId);
 BOOL DestroyWindow(HWND window);
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 LONG_PTR GetWindowLongPtrA(HWND window, int index);

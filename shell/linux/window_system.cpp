@@ -314,8 +314,6 @@ std::string WindowText(HWND window) {
     return w == nullptr ? std::string() : w->text;
 }
 
-bool HasPendingMessages() { return !Ws().m_queue.empty(); }
-
 }  // namespace shell
 
 using shell::Ws;
@@ -396,11 +394,6 @@ HWND GetDlgItem(HWND dialog, int controlId) {
     return nullptr;
 }
 
-int GetDlgCtrlID(HWND window) {
-    shell::Window* w = Ws().Find(window);
-    return w == nullptr ? 0 : w->id;
-}
-
 HWND GetParent(HWND window) {
     shell::Window* w = Ws().Find(window);
     return w == nullptr ? nullptr : w->parent;
@@ -456,15 +449,6 @@ UINT_PTR SetTimer(HWND window, UINT_PTR timerId, UINT elapseMs, TIMERPROC timerP
     }
     // Win32 returns a nonzero value for a window timer, the id itself when nonzero.
     return timerId == 0 ? 1 : timerId;
-}
-
-BOOL KillTimer(HWND window, UINT_PTR timerId) {
-    auto& timers = Ws().m_timers;
-    auto it = std::find_if(timers.begin(), timers.end(),
-                           [&](const shell::Timer& t) { return t.window == window && t.id == timerId; });
-    if (it == timers.end()) return FALSE;
-    timers.erase(it);
-    return TRUE;
 }
 
 BOOL DestroyWindow(HWND window) {
@@ -699,9 +683,4 @@ BOOL TranslateMessage(const MSG* msg) {
 LRESULT DispatchMessageA(const MSG* msg) {
     if (msg == nullptr || msg->hwnd == nullptr) return 0;
     return SendMessageA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
-}
-
-BOOL IsWindowVisible(HWND window) {
-    shell::Window* w = Ws().Find(window);
-    return w != nullptr && (w->style & WS_VISIBLE) != 0;
 }

@@ -15,7 +15,4 @@ void ResetWindowSystem();
 // The text of a window as the core holds it (UTF-8); empty for no window.
 std::string WindowText(HWND window);
 
-// Whether a posted or input message waits in the queue.
-bool HasPendingMessages();
-
 }  // namespace shell
