@@ -6,7 +6,8 @@ Windows program under Wine. Each test starts the program in a temp directory wit
 keyconfig.ini, finds its window on the X display (Xvfb in tests), and uses
 it as a player would: mouse clicks with xdotool, keys, the close request a
 window manager sends. Control positions come from the dialog's layout in
-dialog units, scaled to the window's size.
+dialog units, scaled to the window's size. Without a display it starts its
+own Xvfb.
 """
 import argparse
 import os
@@ -20,7 +21,7 @@ import unittest
 ARGS = None
 CAPTION = "キーコンフィグ"
 DIALOG_UNITS = (120, 108)
-# Template rectangles (x, y, cx, cy) of the controls the tests use.
+# Template rectangles (x, y, cx, cy) of the controls.
 CONTROLS = {
     "save": (7, 87, 45, 14),
     "cancel": (67, 87, 46, 14),
@@ -28,6 +29,12 @@ CONTROLS = {
     "slot2": (77, 27, 35, 12),
     "slot3": (77, 47, 35, 12),
     "slot4": (77, 67, 35, 12),
+}
+LABELS = {  # each row's label, whose text must end before its box begins
+    "決定": ((12, 9, 16, 8), "slot1"),
+    "キャンセル、メニュー": ((12, 29, 56, 8), "slot2"),
+    "マップ、その他": ((12, 49, 40, 8), "slot3"),
+    "スキップ": ((12, 69, 23, 8), "slot4"),
 }
 STORED = (b"; the game's own settings\r\n[Video]\r\nWidth=640\r\n"
           b"[KeyConfig]\r\nKey1=5\r\nKey2=9\r\nKey3=2\r\nKey4=11\r\n")
@@ -88,15 +95,25 @@ class Program:
         by_pid = [] if ARGS.wine else ["--pid", str(self.proc.pid)]
         return xdotool("search", "--onlyvisible", *by_pid, "--name", CAPTION, check=False).split()
 
-    def geometry(self):
-        out = xdotool("getwindowgeometry", "--shell", self.window)
+    def others(self):
+        """The program's windows other than its dialog (a message box)."""
+        return [w for w in self.windows() if w != self.window]
+
+    def geometry(self, window=None):
+        out = xdotool("getwindowgeometry", "--shell", window or self.window)
         values = dict(line.split("=", 1) for line in out.split() if "=" in line)
         return int(values["WIDTH"]), int(values["HEIGHT"])
 
-    def point(self, control):
-        x, y, cx, cy = CONTROLS[control]
+    def rect(self, units):
+        """A rectangle in dialog units as pixels of the window: left, top, right, bottom."""
+        x, y, cx, cy = units
         width, height = self.geometry()
-        return (int((x + cx / 2) * width / DIALOG_UNITS[0]), int((y + cy / 2) * height / DIALOG_UNITS[1]))
+        sx, sy = width / DIALOG_UNITS[0], height / DIALOG_UNITS[1]
+        return round(x * sx), round(y * sy), round((x + cx) * sx), round((y + cy) * sy)
+
+    def point(self, control):
+        left, top, right, bottom = self.rect(CONTROLS[control])
+        return (left + right) // 2, (top + bottom) // 2
 
     def click(self, control):
         px, py = self.point(control)
@@ -113,9 +130,31 @@ class Program:
             xdotool("key", name)
             time.sleep(0.1)
 
+    def rest_pointer(self):
+        """Puts the pointer in the window's top-left corner, over no control:
+        the window has the keyboard (so it draws its focus) and nothing is
+        drawn hovered."""
+        xdotool("mousemove", "--window", self.window, "2", "2")
+        time.sleep(0.2)
+
     def screenshot(self, path, whole_screen=False):
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        subprocess.run(["import", "-window", "root" if whole_screen else self.window, path], check=True, timeout=20)
+        # -strip: no time stamps, so the same picture is the same file.
+        subprocess.run(["import", "-window", "root" if whole_screen else self.window, "-strip", path],
+                       check=True, timeout=20)
+
+    def pixels(self):
+        """The window's picture: (width, height, pixel(x, y) -> (r, g, b))."""
+        data = subprocess.run(["import", "-window", self.window, "-depth", "8", "ppm:-"],
+                              check=True, capture_output=True, timeout=20).stdout
+        magic, width, height, maxval, body = data.split(maxsplit=4)
+        assert magic == b"P6" and maxval == b"255", "import gave no 8-bit PPM"
+        width, height = int(width), int(height)
+
+        def pixel(x, y):
+            i = (y * width + x) * 3
+            return tuple(body[i:i + 3])
+        return width, height, pixel
 
     def wait_exit(self, timeout=10):
         try:
@@ -150,9 +189,9 @@ class KeyconfigWindow(unittest.TestCase):
 
     def test_window_shows_and_save_writes_the_file(self):
         p = self.start()
-        p.screenshot(os.path.join(ARGS.artifacts, "keyconfig.png"))
-        width, height = p.geometry()
-        self.assertGreater(width, 0)
+        p.rest_pointer()
+        shot = os.path.join(ARGS.artifacts, "keyconfig.png")
+        p.screenshot(shot)
         p.click("save")
         self.assertEqual(p.wait_exit(), 0)
         self.assertEqual(p.read_ini(), STORED, "same bindings saved in place, everything else kept")
@@ -179,7 +218,9 @@ class KeyconfigWindow(unittest.TestCase):
 
     def test_keys_neither_move_the_focus_nor_press_a_button(self):
         p = self.start()
-        p.keys("Tab", "shift+Tab", "Return", "Escape", "Down", "Right", "a", "7")
+        # Space presses the focused button: had a key moved the focus onto
+        # one, Space would now press it.
+        p.keys("Tab", "shift+Tab", "Return", "Escape", "Down", "Right", "a", "7", "Tab", "space")
         time.sleep(0.3)
         self.assertTrue(p.running(), "a key closed the window")
         self.assertEqual(p.read_ini(), STORED)
@@ -194,6 +235,19 @@ class KeyconfigWindow(unittest.TestCase):
         self.assertGreaterEqual(len(p.windows()), 2, "no message box beside the window")
         self.assertTrue(p.running(), "the window closed although nothing was saved")
         p.screenshot(os.path.join(ARGS.artifacts, artifact), whole_screen=True)  # the box is a window of its own
+        # The box's OK (its default button) takes Enter. Then the window is
+        # the player's again: "保存せず終了" still leaves.
+        box = p.others()[0]
+        width, height = p.geometry(box)
+        xdotool("mousemove", "--window", box, str(width // 2), str(height // 2))
+        xdotool("key", "Return")
+        deadline = time.monotonic() + 10
+        while p.others() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(p.others(), [], "Enter did not close the message box")
+        self.assertTrue(p.running())
+        p.click("cancel")
+        self.assertEqual(p.wait_exit(), 0)
 
     def test_read_only_file_is_reported_and_the_window_stays(self):
         if ARGS.wine and os.geteuid() == 0:
@@ -245,6 +299,52 @@ class KeyconfigWindow(unittest.TestCase):
         # Slot 3 took button index 5; the focus had moved to slot 4, which took 6.
         self.assertEqual(p.read_ini(), STORED.replace(b"Key3=2", b"Key3=5").replace(b"Key4=11", b"Key4=6"))
 
+    def test_the_layout_is_the_template_scaled_and_every_label_shows_whole(self):
+        if ARGS.wine:
+            self.skipTest("the Windows dialog manager lays out the template itself")
+        p = self.start()
+        p.rest_pointer()
+        width, height, pixel = p.pixels()
+        background = pixel(1, height - 2)
+
+        def strong(x, y):
+            """Whether (x, y) is drawn clearly, as a border or text is, not a faint shadow."""
+            return max(abs(a - b) for a, b in zip(pixel(x, y), background)) > 24
+
+        def border(points):
+            """The first of `points` on a border, or None."""
+            return next((i for i, (x, y) in points if strong(x, y)), None)
+
+        # Each widget's border lies on its template rectangle, give or take
+        # the rounding of the units: the first strong pixel met going inwards
+        # from a little outside each edge.
+        slack = 6
+        for name, units in CONTROLS.items():
+            with self.subTest(control=name):
+                left, top, right, bottom = p.rect(units)
+                cx, cy = (left + right) // 2, (top + bottom) // 2
+                edges = {
+                    "left": (left, border((x, (x, cy)) for x in range(left - slack, cx))),
+                    "right": (right, border((x + 1, (x, cy)) for x in range(right + slack, cx, -1))),
+                }
+                if name.startswith("slot"):  # a button's middle column meets its text
+                    edges["top"] = (top, border((y, (cx, y)) for y in range(top - slack, cy)))
+                    edges["bottom"] = (bottom, border((y + 1, (cx, y)) for y in range(bottom + slack, cy, -1)))
+                for edge, (expected, found) in edges.items():
+                    self.assertIsNotNone(found, "no %s border" % edge)
+                    self.assertLessEqual(abs(found - expected), 2, "%s border at %d, not %d" % (edge, found, expected))
+        # A text too wide for its label would run on towards its box: between
+        # the label's right edge and the box nothing is drawn.
+        for text, (units, box) in LABELS.items():
+            with self.subTest(label=text):
+                left, top, right, bottom = p.rect(units)
+                box_left = p.rect(CONTROLS[box])[0]
+                inked = [x for x in range(left, box_left - 3) for y in range(top, bottom) if strong(x, y)]
+                self.assertTrue(inked, "the label is not drawn")
+                self.assertLessEqual(max(inked), right, "the text runs past its label's rectangle")
+        p.click("cancel")
+        self.assertEqual(p.wait_exit(), 0)
+
     def test_without_a_display_it_says_why_and_exits_1(self):
         if ARGS.wine:
             self.skipTest("without a display Wine itself cannot start")
@@ -253,6 +353,31 @@ class KeyconfigWindow(unittest.TestCase):
         proc = subprocess.run([ARGS.binary], cwd=tempfile.gettempdir(), env=env, capture_output=True, timeout=20)
         self.assertEqual(proc.returncode, 1)
         self.assertIn(b"keyconfig: cannot open the window: cannot open display :9999", proc.stderr)
+
+
+def start_xvfb():
+    """Starts Xvfb on a free display and points DISPLAY at it; None when it cannot."""
+    for n in range(99, 160):
+        if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
+            break
+    else:
+        print("keyconfig GUI tests: no free X display number", file=sys.stderr)
+        return None
+    try:
+        server = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    except FileNotFoundError:
+        print("keyconfig GUI tests need a display or Xvfb (Debian package xvfb)", file=sys.stderr)
+        return None
+    deadline = time.monotonic() + 10
+    while not os.path.exists("/tmp/.X11-unix/X%d" % n):
+        if server.poll() is not None or time.monotonic() > deadline:
+            server.kill()
+            print("keyconfig GUI tests: Xvfb did not start on :%d" % n, file=sys.stderr)
+            return None
+        time.sleep(0.05)
+    os.environ["DISPLAY"] = ":%d" % n
+    return server
 
 
 def main():
@@ -264,12 +389,20 @@ def main():
     parser.add_argument("--preload", help="the test-only virtual joypad library (Linux)")
     parser.add_argument("--wine", action="store_true", help="--binary is the Windows program, run under Wine")
     ARGS, rest = parser.parse_known_args()
+    xvfb = None
     if not os.environ.get("DISPLAY"):
-        print("keyconfig GUI tests need a display (scripts/test starts Xvfb)", file=sys.stderr)
-        return 1
-    result = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False).result
+        xvfb = start_xvfb()
+        if xvfb is None:
+            return 1
+    try:
+        result = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False).result
+    finally:
+        if xvfb is not None:
+            xvfb.terminate()
+            xvfb.wait()
     failed = len(result.failures) + len(result.errors)  # subtests count one each
-    print("%d passed, %d failed" % (max(result.testsRun - failed, 0), failed))
+    skipped = len(result.skipped)
+    print("%d passed, %d failed, %d skipped" % (max(result.testsRun - failed - skipped, 0), failed, skipped))
     return 0 if result.wasSuccessful() else 1
 
 
