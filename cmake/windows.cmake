@@ -31,3 +31,4 @@ set_property(SOURCE shell/win32/manifest.rc APPEND PROPERTY OBJECT_DEPENDS
   ${CMAKE_SOURCE_DIR}/shell/win32/keyconfig.manifest)
 
 add_subdirectory(tests/windows)
+add_subdirectory(tests/differential)
