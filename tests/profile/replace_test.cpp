@@ -2,9 +2,13 @@
 // are written through, the file's mode and owner are kept.
 #include "profile_fixture.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
+#include <fcntl.h>
 #include <map>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -232,6 +236,55 @@ TEST_F(ProfileFileOwner, OwnerAndGroupKeptWhenWrittenByRoot) {
     ASSERT_EQ(::stat(Ini().c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, kNobody);
     EXPECT_EQ(st.st_gid, kNobody);
+}
+
+using ProfileLeftovers = ProfileTest;
+
+// A temp file that a killed save left behind goes with the next write once it
+// is unlocked and old; whatever may be another save's in flight, or is not a
+// temp file of this file, or not this user's, stays.
+TEST_F(ProfileLeftovers, AWriteRemovesOnlyStaleUnlockedTempFiles) {
+    WriteBytes(Ini(), kSettings);
+    auto make = [&](const std::string& name, bool old) {
+        WriteBytes(Dir() / name, "half a save");
+        if (old) {
+            timespec minuteAgo{::time(nullptr) - 60, 0};
+            const timespec times[2] = {minuteAgo, minuteAgo};
+            ASSERT_EQ(::utimensat(AT_FDCWD, (Dir() / name).c_str(), times, 0), 0);
+        }
+    };
+    make(".keyconfig.ini.Ab3xYz", true);   // a killed save's: removed
+    make(".keyconfig.ini.q7Rst0", false);  // just created, not locked yet
+    make(".keyconfig.ini.Lk9mNp", true);   // a save in flight holds its lock
+    int held = ::open((Dir() / ".keyconfig.ini.Lk9mNp").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    make(".keyconfig.ini.bak", true);
+    make(".keyconfig.ini.ab-def", true);
+    make(".keyconfig.ini.Ab3xYzz", true);
+    make("keyconfig.ini.Ab3xYz", true);
+    make(".settings.ini.Ab3xYz", true);
+    ASSERT_EQ(::mkdir((Dir() / ".keyconfig.ini.D1r000").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("keyconfig.ini", (Dir() / ".keyconfig.ini.L1nk00").c_str()), 0);
+    std::vector<std::string> kept = {".keyconfig.ini.Ab3xYzz", ".keyconfig.ini.D1r000", ".keyconfig.ini.L1nk00",
+                                     ".keyconfig.ini.Lk9mNp",  ".keyconfig.ini.ab-def", ".keyconfig.ini.bak",
+                                     ".keyconfig.ini.q7Rst0",  ".settings.ini.Ab3xYz",  "keyconfig.ini",
+                                     "keyconfig.ini.Ab3xYz"};
+    if (IsRoot()) {
+        make(".keyconfig.ini.N0b0dy", true);
+        ASSERT_EQ(::chown((Dir() / ".keyconfig.ini.N0b0dy").c_str(), kNobody, kNobody), 0);
+        kept.push_back(".keyconfig.ini.N0b0dy");
+        std::sort(kept.begin(), kept.end());
+    }
+
+    ASSERT_TRUE(WritePrivateProfileStringA("KeyConfig", "Key1", "7", Ini().c_str())) << GetLastError();
+    ::close(held);
+    EXPECT_EQ(Entries(), kept);
+    EXPECT_EQ(ReadBytes(Ini()), "; the game's own settings\r\n[KeyConfig]\r\nKey1=7\r\n");
+
+    // Once its save is gone, the lock with it, the next write removes it too.
+    ASSERT_TRUE(WritePrivateProfileStringA("KeyConfig", "Key1", "8", Ini().c_str())) << GetLastError();
+    EXPECT_FALSE(fs::exists(Dir() / ".keyconfig.ini.Lk9mNp"));
 }
 
 }  // namespace

@@ -76,7 +76,10 @@
 //   Windows refuses a file marked read-only; a name that is a directory or a
 //   special file is refused too (EISDIR, EINVAL). Replacing the file parts it
 //   from any hard links and drops its extended attributes. Two processes
-//   writing at once do not corrupt the file; the later rename wins.
+//   writing at once do not corrupt the file; the later rename wins. A temp
+//   file is locked (flock) while its save runs; one a killed save left behind
+//   is removed by the next successful write to the file once it is unlocked
+//   and ten seconds old, so another copy's save in flight keeps its own.
 #include "profile/profile_file.h"
 
 #include "win32_api.h"
@@ -85,8 +88,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -270,6 +275,14 @@ constexpr DWORD kErrorMoreData = 234;
 // Enough for any chain of links a user makes; the kernel's own limit.
 constexpr int kMaxLinkHops = 40;
 
+// A temp file left by a save that never finished is removed by a later save
+// once nobody holds its lock and it is this old: the age covers the moment
+// between a save creating its temp file and locking it.
+constexpr time_t kStaleTempSeconds = 10;
+
+constexpr char kTempLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr std::size_t kTempSuffixLength = 6;
+
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
@@ -374,7 +387,10 @@ int ResolveLinks(const char* fileName, std::string& path) {
 }
 
 // The new content's file until it is renamed over the old one; removed again
-// on every path that does not get that far.
+// on every path that does not get that far. It holds an exclusive flock from
+// just after its creation until after the rename (through a second
+// descriptor, so that closing the written one, and seeing its error, does not
+// drop the lock): a lock nobody holds marks a temp file whose save died.
 class TempFile {
 public:
     TempFile() = default;
@@ -394,6 +410,9 @@ public:
             if (fd >= 0) {
                 m_fd.Reset(fd);
                 m_path = std::move(path);
+                // Without a lock (a file system without flock) the file is
+                // still protected by its age while the save runs.
+                if (::flock(fd, LOCK_EX | LOCK_NB) == 0) m_lock.Reset(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
                 return 0;
             }
             if (errno != EEXIST) return errno;
@@ -404,11 +423,13 @@ public:
     int Fd() const { return m_fd.Get(); }
     const std::string& Path() const { return m_path; }
     int Close() { return m_fd.Close(); }
-    void Committed() { m_path.clear(); }
+    void Committed() {
+        m_path.clear();
+        m_lock.Reset(-1);
+    }
 
 private:
     static std::string RandomSuffix(int attempt) {
-        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         unsigned long long bits = 0;
         if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
             timespec now{};
@@ -416,17 +437,55 @@ private:
             bits = (static_cast<unsigned long long>(now.tv_nsec) * 1000003u) ^
                    static_cast<unsigned long long>(::getpid()) ^ (static_cast<unsigned long long>(attempt) << 40);
         }
-        std::string suffix(6, 'x');
+        std::string suffix(kTempSuffixLength, 'x');
         for (char& c : suffix) {
-            c = kLetters[bits % (sizeof kLetters - 1)];
-            bits /= sizeof kLetters - 1;
+            c = kTempLetters[bits % (sizeof kTempLetters - 1)];
+            bits /= sizeof kTempLetters - 1;
         }
         return suffix;
     }
 
     FileDescriptor m_fd;
+    FileDescriptor m_lock;
     std::string m_path;
 };
+
+// Whether `name` is the name of a temp file of `base`: "." base "." and six
+// letters or digits.
+bool IsTempNameOf(std::string_view name, std::string_view base) {
+    if (name.size() != base.size() + 2 + kTempSuffixLength || name[0] != '.' || name.substr(1, base.size()) != base ||
+        name[base.size() + 1] != '.')
+        return false;
+    for (char c : name.substr(base.size() + 2))
+        if (std::strchr(kTempLetters, c) == nullptr || c == '\0') return false;
+    return true;
+}
+
+// Removes the temp files of `base` in `dir` that saves killed before their
+// rename left behind: regular files of this user, unlocked, and older than
+// kStaleTempSeconds. A save in flight holds its lock, so another copy's temp
+// file is never taken from under it. Best effort: nothing here can fail the
+// save that has already replaced the file.
+void RemoveStaleTemps(const std::string& dir, std::string_view base) {
+    DIR* listing = ::opendir(dir.c_str());
+    if (listing == nullptr) return;
+    int dirFd = ::dirfd(listing);
+    time_t now = ::time(nullptr);
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!IsTempNameOf(entry->d_name, base)) continue;
+        FileDescriptor fd(::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st {};
+        if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+            now - st.st_mtime < kStaleTempSeconds || ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        // Still the file that was checked, not one made since under its name.
+        struct stat named {};
+        if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == st.st_dev &&
+            named.st_ino == st.st_ino)
+            ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(listing);
+}
 
 // Flushes the rename to disk. Its failure is not the write's: the new
 // content is already in place, and some file systems cannot sync a directory.
@@ -492,7 +551,9 @@ int WriteProfile(const char* fileName, std::string_view section, std::string_vie
     if (int error = temp.Close()) return error;
     if (::rename(temp.Path().c_str(), path.c_str()) != 0) return errno;
     temp.Committed();
-    SyncDirectory(dirPrefix.empty() ? std::string(".") : dirPrefix);
+    std::string dir = dirPrefix.empty() ? std::string(".") : dirPrefix;
+    SyncDirectory(dir);
+    RemoveStaleTemps(dir, std::string_view(path).substr(dirPrefix.size()));
     return 0;
 }
 
