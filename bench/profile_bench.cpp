@@ -1,6 +1,7 @@
 // Load and save of keyconfig's bindings on a big settings file: how long a
-// LoadBindings and a SaveBindings take when the file holds MB of other text.
-// Run by profile_bench.sh; prints one line per step.
+// LoadBindings and a SaveBindings take, and the process's peak memory, when
+// the file holds MB of other text. Run by profile_bench.sh, once per size in
+// a fresh process, so that each peak is that size's own; prints one line.
 #include "keyconfig/key_bindings.h"
 
 #include <chrono>
@@ -8,6 +9,18 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
+
+namespace {
+
+// The process's peak resident size so far, in MB.
+double PeakMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100;
@@ -23,12 +36,15 @@ int main(int argc, char** argv) {
         step();
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
+    double base = PeakMb();
     SlotButtons loaded{};
     double load = time([&] { loaded = LoadBindings(); });
+    double afterLoad = PeakMb();
     constexpr std::int32_t kNew[kSlotCount] = {7, 6, 5, 4};
     bool saved = false;
     double save = time([&] { saved = SaveBindings(kNew); });
-    std::printf("file: %zu MB\nload: %.3f s (Key1=%d)\nsave: %.3f s (%s)\n", megabytes, load,
-                static_cast<int>(loaded.buttons[0]), save, saved ? "ok" : "FAILED");
+    double afterSave = PeakMb();
+    std::printf("%8zu %9.3f %9.3f %12.1f %12.1f %s\n", megabytes, load, save, afterLoad - base, afterSave - base,
+                saved && loaded.buttons[0] == 5 ? "ok" : "FAILED");
     return saved && loaded.buttons[0] == 5 ? 0 : 1;
 }
