@@ -54,6 +54,9 @@ public:
     virtual void TextChanged(HWND window, const std::string& text) = 0;
     // Mirrors the keyboard focus, which the core has already moved (null: none).
     virtual void FocusChanged(HWND window) = 0;
+    // The size of a control's or a dialog's client area in the pixels its
+    // mouse messages are given in; false when the backend has none for it.
+    virtual bool ClientSize(HWND window, int& width, int& height) = 0;
 
     // Milliseconds on the backend's monotonic clock: real time for the GTK
     // backend, virtual time for the headless one.

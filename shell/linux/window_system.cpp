@@ -110,6 +110,15 @@ LRESULT Notify(HWND control, WORD code) {
                         reinterpret_cast<LPARAM>(control));
 }
 
+// Whether a mouse release at `lp` (client coordinates, signed) lies on the
+// window; a window the display has no size for counts as hit.
+bool ReleasedOver(HWND h, LPARAM lp) {
+    int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
+    int width = 0, height = 0;
+    if (!TheDisplayBackend().ClientSize(h, width, height)) return true;
+    return x >= 0 && y >= 0 && x < width && y < height;
+}
+
 LRESULT ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     Window* w = Ws().Find(h);
     switch (msg) {
@@ -122,6 +131,9 @@ LRESULT ButtonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (msg == WM_KEYUP && wp != VK_SPACE) return 0;
             if (w != nullptr && w->buttonPressed) {
                 w->buttonPressed = false;
+                // A press dragged off the button and released there is no
+                // click: that is how a player takes back a press.
+                if (msg == WM_LBUTTONUP && !ReleasedOver(h, lp)) return 0;
                 Notify(h, BN_CLICKED);
             }
             return 0;

@@ -114,6 +114,20 @@ TEST_F(WindowSystem, ClicksFocusBoxesAndPressButtonsKeysDoNothing) {
     EXPECT_EQ(log[0].wParam, MAKEWPARAM(IDCANCEL, BN_CLICKED));
 }
 
+TEST_F(WindowSystem, APressDraggedOffAButtonIsNoClick) {
+    HWND save = GetDlgItem(dlg, IDOK);
+    shell::headless::PressAndDragOff(save);
+    shell::headless::Pump();
+    EXPECT_EQ(GetFocus(), save);
+    for (const MSG& m : log) EXPECT_NE(m.wParam, MAKEWPARAM(IDOK, BN_CLICKED));
+    // The button is not left half pressed: a later click is one click.
+    log.clear();
+    shell::headless::Click(save);
+    shell::headless::Pump();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].wParam, MAKEWPARAM(IDOK, BN_CLICKED));
+}
+
 TEST_F(WindowSystem, CloseBoxAndAltF4ReachTheDialogAsWmClose) {
     shell::headless::RequestClose(dlg);
     shell::headless::Pump();

@@ -216,6 +216,21 @@ class KeyconfigWindow(unittest.TestCase):
                 self.assertEqual(p.read_ini(), STORED)
                 p.close()
 
+    def test_a_press_dragged_off_save_saves_nothing(self):
+        p = self.start()
+        px, py = p.point("save")
+        xdotool("mousemove", "--window", p.window, str(px), str(py))
+        xdotool("mousedown", "1")
+        time.sleep(0.2)
+        xdotool("mousemove", "--window", p.window, "2", "2")  # off the button, still over the window
+        time.sleep(0.2)
+        xdotool("mouseup", "1")
+        time.sleep(0.3)
+        self.assertTrue(p.running(), "a press taken back off the button still saved and closed")
+        self.assertEqual(p.read_ini(), STORED)
+        p.click("cancel")
+        self.assertEqual(p.wait_exit(), 0)
+
     def test_keys_neither_move_the_focus_nor_press_a_button(self):
         p = self.start()
         # Space presses the focused button: had a key moved the focus onto

@@ -156,6 +156,20 @@ public:
     // no widget focused.
     void FocusChanged(HWND window) override { MirrorFocus(window); }
 
+    // A control's widget allocation or the dialog's content area, the areas
+    // the mouse coordinates of OnButtonEvent are relative to.
+    bool ClientSize(HWND window, int& width, int& height) override {
+        Dialog* d = FindDialogOf(window);
+        if (d == nullptr) return false;
+        GtkWidget* widget = d->handle == window ? gtk_bin_get_child(GTK_BIN(d->window)) : nullptr;
+        for (const Control& c : d->controls)
+            if (c.handle == window) widget = c.widget;
+        if (widget == nullptr || !gtk_widget_get_realized(widget)) return false;
+        width = gtk_widget_get_allocated_width(widget);
+        height = gtk_widget_get_allocated_height(widget);
+        return true;
+    }
+
     std::uint64_t NowMs() override { return static_cast<std::uint64_t>(g_get_monotonic_time() / 1000); }
 
     // Dispatches what GLib has ready, without blocking; bounded so that a

@@ -24,6 +24,9 @@ public:
             return false;
         }
         m_created.insert(dialog.handle);
+        // One pixel a dialog unit: a click's coordinates are template units.
+        m_sizes[dialog.handle] = {dialog.cx, dialog.cy};
+        for (const ControlInfo& c : dialog.controls) m_sizes[c.handle] = {c.cx, c.cy};
         return true;
     }
     void ShowDialogWindow(HWND dialog) override { m_shown.insert(dialog); }
@@ -33,6 +36,13 @@ public:
     }
     void TextChanged(HWND, const std::string&) override {}
     void FocusChanged(HWND) override {}
+    bool ClientSize(HWND window, int& width, int& height) override {
+        auto it = m_sizes.find(window);
+        if (it == m_sizes.end()) return false;
+        width = it->second.first;
+        height = it->second.second;
+        return true;
+    }
 
     std::uint64_t NowMs() override { return m_now; }
 
@@ -72,6 +82,7 @@ public:
         m_created.clear();
         m_shown.clear();
         m_messageBoxes.clear();
+        m_sizes.clear();
         m_failNext = false;
     }
 
@@ -79,6 +90,7 @@ public:
     std::multimap<std::uint64_t, std::function<void()>> m_actions;
     std::set<HWND> m_created;
     std::set<HWND> m_shown;
+    std::map<HWND, std::pair<int, int>> m_sizes;
     std::vector<headless::MessageBoxRecord> m_messageBoxes;
     bool m_failNext = false;
     std::string m_failReason;
@@ -101,8 +113,15 @@ void Reset() {
 }
 
 void Click(HWND window) {
-    PostInputMessage(window, WM_LBUTTONDOWN, 0, 0);
+    PostInputMessage(window, WM_LBUTTONDOWN, 0x0001, 0);
     PostInputMessage(window, WM_LBUTTONUP, 0, 0);
+}
+
+void PressAndDragOff(HWND window) {
+    PostInputMessage(window, WM_LBUTTONDOWN, 0x0001, 0);
+    // Released left of and above the window, as the window system reports a
+    // release after the press it captured.
+    PostInputMessage(window, WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(-5), static_cast<WORD>(-5)));
 }
 
 void PressKey(UINT virtualKey, bool alt) {

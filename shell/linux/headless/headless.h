@@ -26,6 +26,8 @@ void Reset();
 
 // A left mouse click on a window: button down, then up.
 void Click(HWND window);
+// The left button pressed on a window, then moved off it and released there.
+void PressAndDragOff(HWND window);
 // A key pressed and released while `window` (by default the focused window)
 // has the focus. With alt, as the window system reports Alt+key.
 void PressKey(UINT virtualKey, bool alt = false);
