@@ -11,7 +11,7 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 include(cmake/common.cmake)
 
 # The Windows side of the shell: how a failure to start is shown.
-add_library(kc_win32_shell STATIC shell/win32/fatal_error_win32.cpp)
+add_library(kc_win32_shell STATIC shell/win32/fatal_error_win32.cpp shell/win32/profile_batch_win32.cpp)
 target_link_libraries(kc_win32_shell PUBLIC kc_win32_api)
 target_link_libraries(kc_app PUBLIC kc_win32_shell)
 

@@ -38,6 +38,10 @@ SlotButtons LoadBindings() {
 }
 
 bool SaveBindings(const std::int32_t (&buttons)[kSlotCount]) {
+    // Where the profile service can, the four keys reach the file as one
+    // change, so that a save cut short leaves the old bindings, not some old
+    // and some new.
+    CProfileWriteBatch batch(GetIniPath());
     bool allWritten = true;
     DWORD firstError = ERROR_SUCCESS;
     for (int slot = 0; slot < kSlotCount; ++slot) {
@@ -47,6 +51,10 @@ bool SaveBindings(const std::int32_t (&buttons)[kSlotCount]) {
             allWritten = false;
             firstError = GetLastError();
         }
+    }
+    if (!batch.Commit() && allWritten) {
+        allWritten = false;
+        firstError = GetLastError();
     }
     if (!allWritten) SetLastError(firstError);
     return allWritten;

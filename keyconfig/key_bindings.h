@@ -34,9 +34,11 @@ struct SlotButtons {
 SlotButtons LoadBindings();
 
 // Writes the four indices to Key1..Key4, in that order, every key whether
-// changed or not. A failed write does not stop the next one. Returns true when
-// all four were written; otherwise false, with the thread's last error set to
-// the first failure's code.
+// changed or not, in one profile write batch: on Linux the file takes all
+// four or, on any failure, none; on Windows each write reaches the file as it
+// is made and a failed one does not stop the next. Returns true when all four
+// were written; otherwise false, with the thread's last error set to the
+// first failure's code.
 bool SaveBindings(const std::int32_t (&buttons)[kSlotCount]);
 
 // The label that names a button index to the player: "Pad%d" of index + 1,

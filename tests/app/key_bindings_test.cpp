@@ -142,7 +142,7 @@ TEST_F(Bindings, ANameTooLongForThePathGivesTheRelativeName) {
     EXPECT_EQ(std::string(GetIniPath()), (fits / "keyconfig.ini").string());
 }
 
-TEST_F(Bindings, AFailedWriteIsReportedAndTheOthersAreStillTried) {
+TEST_F(Bindings, AFailedSaveIsReportedAndLeavesTheFileAsItWas) {
     WriteBytes(IniFile(), "[KeyConfig]\r\nKey1=9\r\n");
     std::filesystem::permissions(IniFile(), std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     const std::int32_t buttons[kSlotCount] = {1, 2, 3, 4};

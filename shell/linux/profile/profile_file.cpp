@@ -82,6 +82,7 @@
 //   and ten seconds old, so another copy's save in flight keeps its own.
 #include "profile/profile_file.h"
 
+#include "shell/profile_batch.h"
 #include "win32_api.h"
 
 #include <cerrno>
@@ -327,7 +328,10 @@ int OpenRegularFile(const std::string& path, FileDescriptor& fd, struct stat& st
 
 int ReadAll(int fd, std::size_t sizeHint, std::string& out) {
     // One byte past the size seen, so that a file that did not grow ends in
-    // one read that returns 0 rather than in a second allocation.
+    // one read that returns 0 rather than in a second allocation; and room
+    // for a write's few new bytes, so that setting a key does not copy the
+    // whole file again.
+    out.reserve(sizeHint + 4096);
     out.resize(sizeHint + 1);
     std::size_t used = 0;
     for (;;) {
@@ -502,37 +506,56 @@ int ReadProfile(const char* fileName, std::string& bytes) {
     return ReadAll(fd.Get(), static_cast<std::size_t>(st.st_size), bytes);
 }
 
-int WriteProfile(const char* fileName, std::string_view section, std::string_view key, std::string_view value) {
-    if (*fileName == '\0') return ENOENT;
+// A file as a write finds it: where it really is (links followed), what it
+// holds, and its mode and owner, which the replacement takes over.
+struct WriteTarget {
     std::string path;
-    if (int error = ResolveLinks(fileName, path)) return error;
-    std::size_t slash = path.rfind('/');
-    std::string dirPrefix = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    if (dirPrefix.size() == path.size()) return EISDIR;
-
+    std::string dirPrefix;  // path's directory with its '/', or empty
     std::string bytes;
     struct stat st {};
     bool exists = false;
-    {
-        FileDescriptor fd;
-        int error = OpenRegularFile(path, fd, st);
-        if (error != 0 && error != ENOENT) return error;
-        if (error == 0) {
-            exists = true;
-            // Root may write anything; a file the user took every write bit
-            // from is read-only all the same, as Windows' read-only mark is.
-            if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
-            if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return errno;
-            if (int readError = ReadAll(fd.Get(), static_cast<std::size_t>(st.st_size), bytes)) return readError;
-        }
-    }
-    if (IsUtf16(bytes)) return EILSEQ;
-    Edit edit = PlanWrite(bytes, section, key, value);
+};
 
+// Finds and reads the file a write to `fileName` changes. Fails, changing
+// nothing, where the write would be refused: a directory or special file, a
+// file without write bits or not writable, a UTF-16 file.
+int LoadTarget(const char* fileName, WriteTarget& target) {
+    if (*fileName == '\0') return ENOENT;
+    if (int error = ResolveLinks(fileName, target.path)) return error;
+    std::size_t slash = target.path.rfind('/');
+    target.dirPrefix = slash == std::string::npos ? std::string() : target.path.substr(0, slash + 1);
+    if (target.dirPrefix.size() == target.path.size()) return EISDIR;
+
+    FileDescriptor fd;
+    int error = OpenRegularFile(target.path, fd, target.st);
+    if (error != 0 && error != ENOENT) return error;
+    if (error == 0) {
+        target.exists = true;
+        // Root may write anything; a file the user took every write bit
+        // from is read-only all the same, as Windows' read-only mark is.
+        if ((target.st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
+        if (::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0) return errno;
+        if (int readError = ReadAll(fd.Get(), static_cast<std::size_t>(target.st.st_size), target.bytes))
+            return readError;
+    }
+    if (IsUtf16(target.bytes)) return EILSEQ;
+    return 0;
+}
+
+// Sets one key in the target's bytes, as one write does to the file.
+void ApplyWrite(WriteTarget& target, std::string_view section, std::string_view key, std::string_view value) {
+    Edit edit = PlanWrite(target.bytes, section, key, value);
+    target.bytes.replace(edit.offset, edit.removed, edit.inserted);
+}
+
+// Replaces the target's file with its bytes: a temp file beside it, flushed,
+// renamed over it. On failure the file is as it was and the temp file gone.
+int StoreTarget(const WriteTarget& target) {
     TempFile temp;
-    std::string prefix = dirPrefix + "." + path.substr(dirPrefix.size());
-    if (int error = temp.Create(prefix, exists ? S_IRUSR | S_IWUSR : 0666)) return error;
-    if (exists) {
+    std::string prefix = target.dirPrefix + "." + target.path.substr(target.dirPrefix.size());
+    if (int error = temp.Create(prefix, target.exists ? S_IRUSR | S_IWUSR : 0666)) return error;
+    if (target.exists) {
+        const struct stat& st = target.st;
         // Owner and group first: a change of owner clears set-id bits.
         if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
             if (::fchown(temp.Fd(), st.st_uid, st.st_gid) != 0 &&
@@ -543,17 +566,55 @@ int WriteProfile(const char* fileName, std::string_view section, std::string_vie
         }
         if (::fchmod(temp.Fd(), st.st_mode & 07777) != 0) return errno;
     }
-    std::string_view all = bytes;
-    if (int error = WriteAll(temp.Fd(), all.substr(0, edit.offset))) return error;
-    if (int error = WriteAll(temp.Fd(), edit.inserted)) return error;
-    if (int error = WriteAll(temp.Fd(), all.substr(edit.offset + edit.removed))) return error;
+    if (int error = WriteAll(temp.Fd(), target.bytes)) return error;
     if (::fsync(temp.Fd()) != 0) return errno;
     if (int error = temp.Close()) return error;
-    if (::rename(temp.Path().c_str(), path.c_str()) != 0) return errno;
+    if (::rename(temp.Path().c_str(), target.path.c_str()) != 0) return errno;
     temp.Committed();
-    std::string dir = dirPrefix.empty() ? std::string(".") : dirPrefix;
+    std::string dir = target.dirPrefix.empty() ? std::string(".") : target.dirPrefix;
     SyncDirectory(dir);
-    RemoveStaleTemps(dir, std::string_view(path).substr(dirPrefix.size()));
+    RemoveStaleTemps(dir, std::string_view(target.path).substr(target.dirPrefix.size()));
+    return 0;
+}
+
+int WriteProfile(const char* fileName, std::string_view section, std::string_view key, std::string_view value) {
+    WriteTarget target;
+    if (int error = LoadTarget(fileName, target)) return error;
+    ApplyWrite(target, section, key, value);
+    return StoreTarget(target);
+}
+
+// The writes an open CProfileWriteBatch holds: the file as they leave it,
+// loaded at the first of them. `error` is the first failure, after which the
+// batch writes nothing.
+struct OpenBatch {
+    std::string fileName;
+    bool loaded = false;
+    int error = 0;
+    WriteTarget target;
+};
+
+// The service's one piece of state: the batch open on this process, if any.
+std::optional<OpenBatch>& CurrentBatch() {
+    static std::optional<OpenBatch> batch;
+    return batch;
+}
+
+// The open batch when it is one for `fileName`.
+OpenBatch* BatchFor(const char* fileName) {
+    std::optional<OpenBatch>& batch = CurrentBatch();
+    return batch && batch->fileName == fileName ? &*batch : nullptr;
+}
+
+// One write into an open batch: applied to the held bytes, the file untouched.
+int WriteIntoBatch(OpenBatch& batch, std::string_view section, std::string_view key, std::string_view value) {
+    if (batch.error != 0) return batch.error;
+    if (!batch.loaded) {
+        batch.error = LoadTarget(batch.fileName.c_str(), batch.target);
+        if (batch.error != 0) return batch.error;
+        batch.loaded = true;
+    }
+    ApplyWrite(batch.target, section, key, value);
     return 0;
 }
 
@@ -596,8 +657,13 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, L
     int error = 0;
     try {
         std::string bytes;
-        error = ReadProfile(fileName, bytes);
-        if (error == 0 && IsUtf16(bytes)) error = EILSEQ;
+        const OpenBatch* batch = BatchFor(fileName);
+        if (batch != nullptr && batch->loaded && batch->error == 0) {
+            bytes = batch->target.bytes;  // what the file will hold once the batch is written
+        } else {
+            error = ReadProfile(fileName, bytes);
+            if (error == 0 && IsUtf16(bytes)) error = EILSEQ;
+        }
         std::optional<std::string_view> value;
         if (error == 0) value = FindValue(bytes, TrimNameParameter(section), TrimNameParameter(key));
         DWORD n = CopyOut(value.value_or(fallback), buffer, size, cut);
@@ -619,23 +685,65 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, L
 // failure FALSE with the errno (EACCES also for a file without write bits,
 // EISDIR, ENOENT for a missing directory, EILSEQ for a UTF-16 file), the file
 // untouched and no stray file left. Never deletes (NULL key or value gives
-// ERROR_INVALID_PARAMETER), never throws.
+// ERROR_INVALID_PARAMETER), never throws. While a CProfileWriteBatch is open
+// for `fileName`, the write is held in memory and reaches the file with the
+// batch's Commit; a failure then fails the whole batch.
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
     using namespace shell::profile;
+    OpenBatch* batch = fileName != nullptr ? BatchFor(fileName) : nullptr;
     if (section == nullptr || key == nullptr || value == nullptr || fileName == nullptr) {
+        if (batch != nullptr && batch->error == 0) batch->error = ERROR_INVALID_PARAMETER;
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     int error = 0;
     try {
-        error = WriteProfile(fileName, TrimNameParameter(section), TrimNameParameter(key), value);
+        if (batch != nullptr)
+            error = WriteIntoBatch(*batch, TrimNameParameter(section), TrimNameParameter(key), value);
+        else
+            error = WriteProfile(fileName, TrimNameParameter(section), TrimNameParameter(key), value);
     } catch (...) {
         // Only allocation can fail here; the temporary file, if any, is gone.
         error = ENOMEM;
+        if (batch != nullptr && batch->error == 0) batch->error = error;
     }
     SetLastError(static_cast<DWORD>(error));
     return error == 0 ? TRUE : FALSE;
 }
+
+namespace shell {
+
+CProfileWriteBatch::CProfileWriteBatch(const char* fileName) {
+    std::optional<profile::OpenBatch>& batch = profile::CurrentBatch();
+    batch.reset();
+    try {
+        batch.emplace();
+        batch->fileName = fileName != nullptr ? fileName : "";
+    } catch (...) {
+        // No memory for the name: no batch, each write goes to the file.
+        batch.reset();
+    }
+}
+
+CProfileWriteBatch::~CProfileWriteBatch() { profile::CurrentBatch().reset(); }
+
+BOOL CProfileWriteBatch::Commit() {
+    std::optional<profile::OpenBatch>& batch = profile::CurrentBatch();
+    if (!batch) return TRUE;
+    int error = batch->error;
+    if (error == 0 && batch->loaded) {
+        try {
+            error = profile::StoreTarget(batch->target);
+        } catch (...) {
+            error = ENOMEM;
+        }
+    }
+    batch.reset();
+    SetLastError(static_cast<DWORD>(error));
+    return error == 0 ? TRUE : FALSE;
+}
+
+}  // namespace shell
 
 // Writes the current directory into `buffer` and returns its length without
 // the NUL. When `size` is too small, returns the size needed with the NUL and
