@@ -656,13 +656,15 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, L
     }
     int error = 0;
     try {
-        std::string bytes;
+        std::string read;
+        std::string_view bytes;
         const OpenBatch* batch = BatchFor(fileName);
         if (batch != nullptr && batch->loaded && batch->error == 0) {
             bytes = batch->target.bytes;  // what the file will hold once the batch is written
         } else {
-            error = ReadProfile(fileName, bytes);
-            if (error == 0 && IsUtf16(bytes)) error = EILSEQ;
+            error = ReadProfile(fileName, read);
+            if (error == 0 && IsUtf16(read)) error = EILSEQ;
+            bytes = read;
         }
         std::optional<std::string_view> value;
         if (error == 0) value = FindValue(bytes, TrimNameParameter(section), TrimNameParameter(key));
