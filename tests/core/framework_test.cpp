@@ -1,6 +1,7 @@
 // The dialog framework and the Linux window system under it, on the headless
 // display: binding, dispatch, the handled mark, destruction and the loop.
 #include "headless/headless.h"
+#include "probe_dialog.h"
 #include "resources/resource.h"
 #include "shell/app_shell.h"
 #include "window_system.h"
@@ -12,51 +13,8 @@
 
 namespace {
 
-struct Seen {
-    UINT message;
-    bool handleWasSet;
-};
-
-class ProbeDialog : public CDialogImpl<ProbeDialog> {
-public:
-    enum { IDD = IDD_MAINFORM };
-
-    BEGIN_MSG_MAP(ProbeDialog)
-        if (record) seen.push_back({uMsg, m_hWnd == hWnd});
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        MESSAGE_HANDLER_VOID(WM_DESTROY, OnDestroy)
-        COMMAND_ID_HANDLER_VOID(IDOK, OnOK)
-        MESSAGE_HANDLER(WM_APP, OnUser)
-        MESSAGE_HANDLER(WM_APP + 1, OnDeclined)
-    END_MSG_MAP()
-
-    LRESULT OnInitDialog() { return initResult; }
-    void OnDestroy() {
-        handleDuringDestroy = m_hWnd;
-        PostQuitMessage(7);
-    }
-    void OnOK() {
-        DestroyWindow(m_hWnd);
-        handleAfterDestroyInsideHandler = m_hWnd;
-    }
-    LRESULT OnUser() { return 42; }
-    LRESULT OnDeclined() {
-        SetMsgHandled(FALSE);
-        return 99;
-    }
-    void OnFinalMessage(HWND old) override {
-        finalCalls.push_back(old);
-        handleDuringFinal = m_hWnd;
-    }
-
-    bool record = true;
-    LRESULT initResult = 0;
-    std::vector<Seen> seen;
-    std::vector<HWND> finalCalls;
-    HWND handleDuringDestroy = nullptr;
-    HWND handleAfterDestroyInsideHandler = nullptr;
-    HWND handleDuringFinal = reinterpret_cast<HWND>(1);
-};
+using testsupport::ProbeDialog;
+using testsupport::SeenMessage;
 
 class Framework : public ::testing::Test {
 protected:
@@ -72,7 +30,7 @@ TEST_F(Framework, BindsTheObjectBeforeTheFirstMessage) {
     // user32 sends the font before the initialisation; both already reach the object.
     EXPECT_EQ(dlg.seen[0].message, WM_SETFONT);
     EXPECT_EQ(dlg.seen[1].message, WM_INITDIALOG);
-    for (const Seen& s : dlg.seen) EXPECT_TRUE(s.handleWasSet);
+    for (const SeenMessage& s : dlg.seen) EXPECT_TRUE(s.handleWasSet);
     EXPECT_TRUE(shell::headless::IsShown(h));
 }
 
@@ -131,6 +89,7 @@ TEST_F(Framework, DestroyedInsideAHandlerTheObjectOutlivesItsWindow) {
 
 TEST_F(Framework, TheLoopRunsUntilTheQuitMessageAndReturnsItsCode) {
     ProbeDialog dlg;
+    dlg.quitCodeOnDestroy = 7;
     HWND h = dlg.Create(nullptr);
     shell::headless::At(100, [h] { shell::headless::Click(GetDlgItem(h, IDOK)); });
     CMessageLoop loop;

@@ -2,6 +2,7 @@
 // scripts/test-windows), and the template resource against the Linux
 // serialiser: one source must give the same bytes on both builds.
 #include "resources/dialog_template.h"
+#include "probe_dialog.h"
 #include "resources/resource.h"
 #include "shell/app_shell.h"
 
@@ -13,51 +14,23 @@
 
 namespace {
 
-class ProbeDialog : public CDialogImpl<ProbeDialog> {
-public:
-    enum { IDD = IDD_MAINFORM };
+using testsupport::ProbeDialog;
+using testsupport::SeenMessage;
 
-    BEGIN_MSG_MAP(ProbeDialog)
-        seen.push_back(uMsg);
-        if (m_hWnd != hWnd) handleMissing = true;
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        MESSAGE_HANDLER_VOID(WM_DESTROY, OnDestroy)
-        COMMAND_ID_HANDLER_VOID(IDOK, OnOK)
-        MESSAGE_HANDLER(WM_APP, OnUser)
-        MESSAGE_HANDLER(WM_APP + 1, OnDeclined)
-    END_MSG_MAP()
-
-    LRESULT OnInitDialog() {
-        SetFocus(GetDlgItem(m_hWnd, IDC_SLOT1));
-        return 0;
-    }
-    void OnDestroy() { destroyCalls++; }
-    void OnOK() {
-        DestroyWindow(m_hWnd);
-        handleAfterDestroy = m_hWnd;
-    }
-    LRESULT OnUser() { return 42; }
-    LRESULT OnDeclined() {
-        SetMsgHandled(FALSE);
-        return 99;
-    }
-    void OnFinalMessage(HWND old) override { finalCalls.push_back(old); }
-
-    std::vector<UINT> seen;
-    bool handleMissing = false;
-    int destroyCalls = 0;
-    HWND handleAfterDestroy = nullptr;
-    std::vector<HWND> finalCalls;
-};
+// Whether the probe saw `message`, and where.
+std::vector<SeenMessage>::const_iterator Find(const ProbeDialog& dlg, UINT message) {
+    return std::find_if(dlg.seen.begin(), dlg.seen.end(), [&](const SeenMessage& s) { return s.message == message; });
+}
 
 TEST(Win32Framework, BindsBeforeTheFirstMessageAndKeepsTheFocusTheHandlerSet) {
     ProbeDialog dlg;
+    dlg.focusOnInit = IDC_SLOT1;
     HWND h = dlg.Create(nullptr);
     ASSERT_NE(h, nullptr) << GetLastError();
     EXPECT_EQ(dlg.m_hWnd, h);
-    EXPECT_FALSE(dlg.handleMissing);
+    for (const SeenMessage& s : dlg.seen) EXPECT_TRUE(s.handleWasSet) << "message " << s.message;
     ASSERT_FALSE(dlg.seen.empty());
-    EXPECT_EQ(dlg.seen.front(), static_cast<UINT>(WM_SETFONT));
+    EXPECT_EQ(dlg.seen.front().message, static_cast<UINT>(WM_SETFONT));
     EXPECT_EQ(GetFocus(), GetDlgItem(h, IDC_SLOT1));
     DestroyWindow(h);
 }
@@ -78,17 +51,20 @@ TEST(Win32Framework, DestroyedInsideAHandlerTheObjectOutlivesItsWindow) {
     dlg.seen.clear();
     SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     // WM_DESTROY before WM_NCDESTROY, both inside DestroyWindow inside the handler.
-    auto destroy = std::find(dlg.seen.begin(), dlg.seen.end(), static_cast<UINT>(WM_DESTROY));
-    auto ncdestroy = std::find(dlg.seen.begin(), dlg.seen.end(), static_cast<UINT>(WM_NCDESTROY));
+    auto destroy = Find(dlg, WM_DESTROY);
+    auto ncdestroy = Find(dlg, WM_NCDESTROY);
     ASSERT_NE(destroy, dlg.seen.end());
     ASSERT_NE(ncdestroy, dlg.seen.end());
     EXPECT_LT(destroy, ncdestroy);
     EXPECT_EQ(dlg.destroyCalls, 1);
-    EXPECT_EQ(dlg.handleAfterDestroy, h);  // kept until the outer handler returned
+    EXPECT_EQ(dlg.handleDuringDestroy, h);
+    EXPECT_EQ(dlg.handleAfterDestroyInsideHandler, h);  // kept until the outer handler returned
     EXPECT_EQ(dlg.m_hWnd, nullptr);
     ASSERT_EQ(dlg.finalCalls.size(), 1u);
     EXPECT_EQ(dlg.finalCalls[0], h);
+    EXPECT_EQ(dlg.handleDuringFinal, nullptr);
     EXPECT_FALSE(IsWindow(h));
+    dlg.record = false;
 }
 
 TEST(Win32Resources, TheDialogResourceIsTheSerialisedTemplate) {
