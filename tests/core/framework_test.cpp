@@ -72,15 +72,7 @@ TEST_F(Framework, DestroyedInsideAHandlerTheObjectOutlivesItsWindow) {
         EXPECT_EQ(dlg.seen[0].message, WM_COMMAND);
         EXPECT_EQ(dlg.seen[1].message, WM_DESTROY);
         EXPECT_EQ(dlg.seen[2].message, WM_NCDESTROY);
-        EXPECT_EQ(dlg.handleDuringDestroy, h);
-        // The handle is kept until the outer handler returns ...
-        EXPECT_EQ(dlg.handleAfterDestroyInsideHandler, h);
-        // ... then cleared, and the final-message hook gets the old one, once.
-        EXPECT_EQ(dlg.m_hWnd, nullptr);
-        ASSERT_EQ(dlg.finalCalls.size(), 1u);
-        EXPECT_EQ(dlg.finalCalls[0], h);
-        EXPECT_EQ(dlg.handleDuringFinal, nullptr);
-        EXPECT_FALSE(IsWindow(h));
+        testsupport::ExpectDestroyedInsideItsHandler(dlg, h);
         dlg.record = false;
     }
     // Messages for the gone window reach nobody.

@@ -8,6 +8,8 @@
 #include "resources/resource.h"
 #include "shell/app_shell.h"
 
+#include <gtest/gtest.h>
+
 #include <vector>
 
 namespace testsupport {
@@ -67,5 +69,20 @@ public:
     HWND handleAfterDestroyInsideHandler = nullptr;
     HWND handleDuringFinal = reinterpret_cast<HWND>(1);
 };
+
+// What a probe that DestroyWindow took inside its IDOK handler shows once the
+// handler has returned: the handle kept while the handlers ran (the window's
+// own WM_DESTROY included), then cleared, and the final-message hook called
+// once, with the old handle and after the object let go of it.
+inline void ExpectDestroyedInsideItsHandler(const ProbeDialog& dlg, HWND h) {
+    EXPECT_EQ(dlg.destroyCalls, 1);
+    EXPECT_EQ(dlg.handleDuringDestroy, h);
+    EXPECT_EQ(dlg.handleAfterDestroyInsideHandler, h);
+    EXPECT_EQ(dlg.m_hWnd, nullptr);
+    ASSERT_EQ(dlg.finalCalls.size(), 1u);
+    EXPECT_EQ(dlg.finalCalls[0], h);
+    EXPECT_EQ(dlg.handleDuringFinal, nullptr);
+    EXPECT_FALSE(IsWindow(h));
+}
 
 }  // namespace testsupport

@@ -56,14 +56,7 @@ TEST(Win32Framework, DestroyedInsideAHandlerTheObjectOutlivesItsWindow) {
     ASSERT_NE(destroy, dlg.seen.end());
     ASSERT_NE(ncdestroy, dlg.seen.end());
     EXPECT_LT(destroy, ncdestroy);
-    EXPECT_EQ(dlg.destroyCalls, 1);
-    EXPECT_EQ(dlg.handleDuringDestroy, h);
-    EXPECT_EQ(dlg.handleAfterDestroyInsideHandler, h);  // kept until the outer handler returned
-    EXPECT_EQ(dlg.m_hWnd, nullptr);
-    ASSERT_EQ(dlg.finalCalls.size(), 1u);
-    EXPECT_EQ(dlg.finalCalls[0], h);
-    EXPECT_EQ(dlg.handleDuringFinal, nullptr);
-    EXPECT_FALSE(IsWindow(h));
+    testsupport::ExpectDestroyedInsideItsHandler(dlg, h);
     dlg.record = false;
 }
 
