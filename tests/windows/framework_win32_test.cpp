@@ -35,6 +35,15 @@ TEST(Win32Framework, BindsBeforeTheFirstMessageAndKeepsTheFocusTheHandlerSet) {
     DestroyWindow(h);
 }
 
+TEST(Win32Framework, AnInitDialogResultOfTrueLetsTheDialogManagerFocusTheFirstTabStop) {
+    ProbeDialog dlg;
+    dlg.initResult = TRUE;
+    HWND h = dlg.Create(nullptr);
+    ASSERT_NE(h, nullptr) << GetLastError();
+    EXPECT_EQ(GetFocus(), GetDlgItem(h, IDOK));  // "保存して終了", as on the Linux layer
+    DestroyWindow(h);
+}
+
 TEST(Win32Framework, HandledResultsAndTheHandledMark) {
     ProbeDialog dlg;
     HWND h = dlg.Create(nullptr);
