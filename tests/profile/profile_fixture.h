@@ -22,6 +22,13 @@ using testsupport::WriteBytes;
 // The uid and gid of "nobody", which a root test takes to meet permissions.
 constexpr unsigned kNobody = 65534;
 
+// One WritePrivateProfileStringA call of a test's table.
+struct Write {
+    const char* section;
+    const char* key;
+    const char* value;
+};
+
 // The outcome of one service call made in a child process.
 struct CallResult {
     BOOL ok = FALSE;

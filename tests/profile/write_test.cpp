@@ -2,16 +2,12 @@
 // calls, for the files a user may have.
 #include "profile_fixture.h"
 
+#include "shell/profile_batch.h"
+
 using namespace std::string_literals;
 
 namespace profile_test {
 namespace {
-
-struct Write {
-    const char* section;
-    const char* key;
-    const char* value;
-};
 
 struct WriteCase {
     const char* name;
@@ -85,6 +81,15 @@ const WriteCase kWriteCases[] = {
     {"ByteOrderMarkKept", "\xEF\xBB\xBF[KeyConfig]\r\nKey1=5\r\n", {{"KeyConfig", "Key1", "7"}},
      "\xEF\xBB\xBF[KeyConfig]\r\nKey1=7\r\n"},
     {"ByteOrderMarkOnlyFile", "\xEF\xBB\xBF", {{"KeyConfig", "Key1", "7"}}, "\xEF\xBB\xBF[KeyConfig]\r\nKey1=7\r\n"},
+    {"KeyconfigSaveIntoAGameFile",
+     "; the game's\r\n[Video]\r\nWidth = 640\r\n\r\n[KeyConfig] ; pad\r\nKey1 = 5\r\n\tKey2=9\r\n\r\n"
+     "[Name]\r\nPlayer=\x83v\r\n",
+     {{"KeyConfig", "Key1", "7"}, {"KeyConfig", "Key2", "0"}, {"KeyConfig", "Key3", "23"}, {"KeyConfig", "Key4", "11"}},
+     "; the game's\r\n[Video]\r\nWidth = 640\r\n\r\n[KeyConfig] ; pad\r\nKey1 = 7\r\n\tKey2=0\r\nKey3=23\r\n"
+     "Key4=11\r\n\r\n[Name]\r\nPlayer=\x83v\r\n"},
+    {"SameKeyTwiceAndAnotherSection", "[KeyConfig]\r\nKey1=5\r\n",
+     {{"KeyConfig", "Key1", "6"}, {"Other", "A", "1"}, {"KeyConfig", "Key1", "8"}, {"keyconfig", "KEY2", "3"}},
+     "[KeyConfig]\r\nKey1=8\r\nKEY2=3\r\n[Other]\r\nA=1\r\n"},
 };
 
 class ProfileWrite : public ProfileTest, public ::testing::WithParamInterface<WriteCase> {};
@@ -96,6 +101,29 @@ TEST_P(ProfileWrite, ChangesOnlyWhatTheCallAsks) {
         SetLastError(12345);
         EXPECT_TRUE(WritePrivateProfileStringA(w.section, w.key, w.value, Ini().c_str())) << w.key;
         EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    }
+    EXPECT_EQ(ReadBytes(Ini()), c.after);
+    EXPECT_EQ(Entries(), std::vector<std::string>{"keyconfig.ini"});
+}
+
+// The same writes in one batch: held until Commit (the file untouched), then
+// one replace giving the same bytes.
+TEST_P(ProfileWrite, ABatchOfTheSameWritesGivesTheSameFile) {
+    const WriteCase& c = GetParam();
+    if (c.before) WriteBytes(Ini(), *c.before);
+    {
+        shell::CProfileWriteBatch batch(Ini().c_str());
+        for (const Write& w : c.writes) {
+            SetLastError(12345);
+            EXPECT_TRUE(WritePrivateProfileStringA(w.section, w.key, w.value, Ini().c_str())) << w.key;
+            EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+        }
+        if (c.before)
+            EXPECT_EQ(ReadBytes(Ini()), *c.before);
+        else
+            EXPECT_FALSE(std::filesystem::exists(Ini()));
+        ASSERT_TRUE(batch.Commit()) << GetLastError();
+        EXPECT_TRUE(batch.Commit()) << "a second commit does nothing";
     }
     EXPECT_EQ(ReadBytes(Ini()), c.after);
     EXPECT_EQ(Entries(), std::vector<std::string>{"keyconfig.ini"});
