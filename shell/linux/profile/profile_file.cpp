@@ -460,9 +460,8 @@ bool IsTempNameOf(std::string_view name, std::string_view base) {
     if (name.size() != base.size() + 2 + kTempSuffixLength || name[0] != '.' || name.substr(1, base.size()) != base ||
         name[base.size() + 1] != '.')
         return false;
-    for (char c : name.substr(base.size() + 2))
-        if (std::strchr(kTempLetters, c) == nullptr || c == '\0') return false;
-    return true;
+    std::string_view letters(kTempLetters, sizeof kTempLetters - 1);
+    return name.substr(base.size() + 2).find_first_not_of(letters) == std::string_view::npos;
 }
 
 // Removes the temp files of `base` in `dir` that saves killed before their
