@@ -112,13 +112,16 @@ void Reset() {
     Display().Reset();
 }
 
+// The wParam of a button-down: the left button held (MK_LBUTTON).
+constexpr WPARAM kLeftButtonHeld = 0x0001;
+
 void Click(HWND window) {
-    PostInputMessage(window, WM_LBUTTONDOWN, 0x0001, 0);
+    PostInputMessage(window, WM_LBUTTONDOWN, kLeftButtonHeld, 0);
     PostInputMessage(window, WM_LBUTTONUP, 0, 0);
 }
 
 void PressAndDragOff(HWND window) {
-    PostInputMessage(window, WM_LBUTTONDOWN, 0x0001, 0);
+    PostInputMessage(window, WM_LBUTTONDOWN, kLeftButtonHeld, 0);
     // Released left of and above the window, as the window system reports a
     // release after the press it captured.
     PostInputMessage(window, WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(-5), static_cast<WORD>(-5)));

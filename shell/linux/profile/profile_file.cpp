@@ -716,9 +716,8 @@ namespace shell {
 
 CProfileWriteBatch::CProfileWriteBatch(const char* fileName) {
     std::optional<profile::OpenBatch>& batch = profile::CurrentBatch();
-    batch.reset();
     try {
-        batch.emplace();
+        batch.emplace();  // drops a batch still open
         batch->fileName = fileName != nullptr ? fileName : "";
     } catch (...) {
         // No memory for the name: no batch, each write goes to the file.
