@@ -237,10 +237,15 @@ def hexed(text):
     return text.hex() or "."
 
 
+def case_file(folder, i, case):
+    """The file of case number `i` under `folder`: each case has a folder of its own."""
+    return os.path.join(folder, str(i), case.path)
+
+
 def script(cases, folder, windows_paths):
     lines = []
     for i, case in enumerate(cases):
-        path = os.path.join(folder, str(i), case.path)
+        path = case_file(folder, i, case)
         if windows_paths:
             path = "Z:" + path.replace("/", "\\")
         for op in case.ops:
@@ -253,7 +258,7 @@ def prepare(cases, folder):
     for i, case in enumerate(cases):
         os.makedirs(os.path.join(folder, str(i)))
         if case.before is not None:
-            with open(os.path.join(folder, str(i), case.path), "wb") as f:
+            with open(case_file(folder, i, case), "wb") as f:
                 f.write(case.before)
 
 
@@ -273,7 +278,7 @@ def results(cases, folder, answers):
     out = []
     for i, case in enumerate(cases):
         said = [next(answers, "no answer") for _ in case.ops]
-        path = os.path.join(folder, str(i), case.path)
+        path = case_file(folder, i, case)
         data = None
         if os.path.isfile(path):
             with open(path, "rb") as f:
